@@ -21,6 +21,17 @@ struct BfState {
 // at the start of each call and wipes it to zero before returning.
 extern BfState BfProcessState;
 
+// The standard initial P-array and S-boxes (the fractional digits of pi),
+// read-only.
+const BfState& BfInitialTables();
+
+// Overwrites every word of the state with zero in a way the compiler may not
+// drop, even when the state is never read again.
+void BfWipe(BfState& state);
+
+// Overwrites count bytes with zero in the same lasting way.
+void BfWipeBytes(unsigned char* bytes, size_t count);
+
 // Keys the state with length bytes of key. An empty key acts as one zero byte;
 // bytes beyond the 72nd have no effect.
 void BfInit(BfState& state, const unsigned char* key, size_t length);
