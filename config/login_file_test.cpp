@@ -124,12 +124,16 @@ std::vector<Shape> Shapes() {
       // Pieces of 199 and 399 characters.
       {"header of 198 characters and LF is one line",
        "h;S;" + Repeat('x', 194) + "\n1;K;" + A + "\n", "-", "K", 99, "alpha"},
+      {"header of 199 characters: its LF is the value line",
+       "h;S;" + Repeat('x', 195) + "\n1;K;" + A + "\n", "-", "K", 99, ""},
       {"header over 198: the rest becomes the value line",
-       "h;S;" + Repeat('x', 195) + "7;K3;" + A + "\n", "-", "K3", 99, "alpha"},
-      {"value line over 398: cut piece has no value", "h;S;\n" + longValue + "x;;\n7;K2;" + B + "\n",
-       "-", "K1", 99, ""},
-      {"value line over 398: the rest shifts the pairing",
-       "h;S;\n" + longValue + "x;;\n7;K2;" + B + "\n", "-", "K2", 99, "bravo"},
+       "h;S;" + Repeat('x', 195) + "7;K3;" + A + "\n", "-", "-", 7, "alpha"},
+      {"value line of 398 characters and LF is one line",
+       "h;S;\n1;K1;" + A + Repeat('F', 377) + "\n", "-", "K1", 99, "alpha"},
+      {"value line over 398: cut piece has no value", "h;S;\n" + longValue + "\n7;K2;" + B + "\n", "-",
+       "K1", 99, ""},
+      {"value line over 398: the rest shifts the pairing", "h;S;\n" + longValue + "\n7;K2;" + B + "\n",
+       "-", "K2", 99, "bravo"},
   };
 }
 
