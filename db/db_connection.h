@@ -24,6 +24,16 @@ struct QueryHandle {
   int32_t rowsFetched = 0;          // rows fetched from result so far
 };
 
+// A short-lived statement whose result, if any, is released when it goes out
+// of scope.
+struct LocalQuery {
+  explicit LocalQuery(const char* statement) { q.statement = statement; }
+  ~LocalQuery();
+  LocalQuery(const LocalQuery&) = delete;
+  LocalQuery& operator=(const LocalQuery&) = delete;
+  QueryHandle q;
+};
+
 // The settings-value query and the column count of its result.
 extern QueryHandle SelQuery;
 extern int16_t SelColumns;
@@ -59,7 +69,8 @@ int DbCommit();
 int SelOpen(const char* statement);
 
 // Fetches the next row of SelQuery into row (only on 0). A NULL column gives
-// an empty text; a row of more than 30 columns is refused with -1.
+// an empty text; a column text is kept whole, whatever its length; a row of
+// more than 30 columns is refused with -1.
 int SelFetch(FetchedRow& row);
 
 // Releases SelQuery's result (as DbFreeResult).

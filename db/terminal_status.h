@@ -7,11 +7,18 @@
 
 #include "db/db_connection.h"
 
-// The last formatted status or location statement.
+// The last formatted status or location statement (of any length).
 extern std::string StatementBuffer;
+
+// text escaped for a place between single quotes of a statement, with the
+// connection's escaping (quote, backslash, NUL, line ends ...).
+std::string EscapeSqlText(const char* text);
 
 // The location query's handle; holds its result from StoOpen to StoClose.
 extern QueryHandle StoQuery;
+
+// The texts of the three status operations are escaped with EscapeSqlText,
+// so a name holding a quote or a backslash selects its own row only.
 
 // Marks the transfer as started (TrmDac 1, TrmDst NULL, TrmDpg 0). Returns
 // the status of the UPDATE. Not committed here.
@@ -28,8 +35,8 @@ int TrmDownloadEnd(const char* terminal, const char* stamp);
 // Runs the location query. Returns the status of DbExecute.
 int StoOpen();
 
-// Fetches the next location number into dest (left untouched for a NULL
-// number). Returns 0; 1032 after the last row; -1 or an error number.
+// Fetches the next location number, whole, into dest (left untouched for a
+// NULL number). Returns 0; 1032 after the last row; -1 or an error number.
 int StoFetch(std::string& dest);
 
 // Releases the location query's result.
