@@ -36,6 +36,8 @@ int32_t SocketOpen(QXSocket* sock);
 int32_t SocketClose(QXSocket* sock);
 // Bytes received (the buffer is not terminated); 0 on time-out; -1 on error.
 int SocketRead(QXSocket* sock, char* buffer, int size, int minimum);
-// -1 on error; otherwise see the design of the send with optional wait.
+// -1 on error. Otherwise: with wait 0 the count the send accepted; with wait
+// non-zero, length once the socket is writable again, or 0 (and the object
+// closed, 10053 stored) when it does not become writable within timeout.
 int SocketWrite(QXSocket* sock, const char* data, int length, int wait);
 int32_t SocketError(QXSocket* sock);
